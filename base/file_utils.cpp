@@ -1,0 +1,1 @@
+#include "base/file_utils.h"

@@ -1,0 +1,1 @@
+#include "base/path_utils.h"

@@ -1,0 +1,1 @@
+#include "base/strtools_public.h"

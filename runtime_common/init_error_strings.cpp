@@ -1,0 +1,1 @@
+#include "runtime_common/init_error_strings.h"

@@ -1,0 +1,1 @@
+#include "runtime_common/tandem_internal.h"
