@@ -55,6 +55,16 @@ TEST(Lark, DefaultStartOnTheSimulatedRuntime) {
   EXPECT_EQ("VR_InitInternal2 7", summary.front());
   EXPECT_EQ("ApplicationKeyForProcess 40000", summary.back()) << transcript.Dump();
   EXPECT_TRUE(transcript.SleepsMs().empty()) << transcript.Dump();
+  // The arguments the runtime relies on.
+  for (const Json::Value& poll : transcript.Calls("PollNextEvent")) {
+    EXPECT_EQ(60, poll["size"].asInt());
+  }
+  for (const Json::Value& query : transcript.Calls("ApplicationKeyForProcess")) {
+    EXPECT_EQ(128, query["size"].asInt());
+  }
+  const std::vector<Json::Value> settings = transcript.Calls("GetBool");
+  ASSERT_EQ(1u, settings.size());
+  EXPECT_EQ("tolvavr", settings[0]["section"].asString());
   // The session stays open for the runtime: lark never shuts it down.
   EXPECT_TRUE(transcript.Calls("VR_ShutdownInternal").empty()) << transcript.Dump();
 }

@@ -7,7 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -148,7 +148,7 @@ bool CChildProcess::Start(const std::vector<std::string>& argv,
     return false;
   }
   m_pid = pid;
-  m_pidfd = pidfd_open(pid, 0);
+  m_pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   if (m_pidfd < 0) {
     ADD_FAILURE() << "pidfd_open: " << strerror(errno);
     kill(-m_pid, SIGKILL);
