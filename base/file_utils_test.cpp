@@ -1,5 +1,7 @@
 #include "base/file_utils.h"
 
+#include "base/scoped_temp_dir.h"
+
 #include <fcntl.h>
 #include <ftw.h>
 #include <grp.h>
@@ -23,10 +25,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return remove(path) == 0 ? 0 : -1;
-}
 
 std::set<std::string>* g_pEntries = nullptr;
 size_t g_nBaseLength = 0;
@@ -62,27 +60,19 @@ mode_t ModeOf(const std::string& path) {
 class FileUtilsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char templ[] = "/tmp/file_utils_test.XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr) << strerror(errno);
-    m_dir = templ;
+    ASSERT_FALSE(m_temp.path().empty()) << strerror(errno);
+    m_dir = m_temp.path();
   }
   void TearDown() override {
     if (!m_oldCwd.empty()) {
       EXPECT_EQ(chdir(m_oldCwd.c_str()), 0);
     }
-    if (!m_dir.empty()) {
-      EXPECT_EQ(nftw(m_dir.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS), 0)
-          << "could not remove " << m_dir;
-    }
   }
 
-  std::string At(const std::string& name) const { return m_dir + "/" + name; }
+  std::string At(const std::string& name) const { return m_temp.At(name); }
 
   void WriteFile(const std::string& path, const std::string& bytes) {
-    FILE* f = fopen(path.c_str(), "wbe");
-    ASSERT_NE(f, nullptr) << path << ": " << strerror(errno);
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    ASSERT_EQ(fclose(f), 0);
+    ASSERT_TRUE(ScopedTempDir::WriteFile(path, bytes)) << path << ": " << strerror(errno);
   }
 
   void ChangeDirectory(const std::string& dir) {
@@ -94,6 +84,7 @@ class FileUtilsTest : public ::testing::Test {
     ASSERT_EQ(chdir(dir.c_str()), 0) << dir;
   }
 
+  ScopedTempDir m_temp;
   std::string m_dir;
   std::string m_oldCwd;
 };

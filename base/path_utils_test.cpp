@@ -1,5 +1,7 @@
 #include "base/path_utils.h"
 
+#include "base/scoped_temp_dir.h"
+
 #include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -302,35 +304,18 @@ TEST(PathUtilsTest, LocationsNameThisTestProgram) {
 
 // ---- File-system queries and whole files --------------------------------
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return remove(path) == 0 ? 0 : -1;
-}
-
 // A fresh directory per test, removed with everything in it afterwards.
 class PathUtilsFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char templ[] = "/tmp/path_utils_test.XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr) << strerror(errno);
-    m_dir = templ;
-  }
-  void TearDown() override {
-    if (!m_dir.empty()) {
-      EXPECT_EQ(nftw(m_dir.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS), 0)
-          << "could not remove " << m_dir;
-    }
-  }
+  void SetUp() override { ASSERT_FALSE(m_temp.path().empty()) << strerror(errno); }
 
-  std::string At(const std::string& name) const { return m_dir + "/" + name; }
+  std::string At(const std::string& name) const { return m_temp.At(name); }
 
   void WriteFile(const std::string& name, const std::string& bytes) {
-    FILE* f = fopen(At(name).c_str(), "wbe");
-    ASSERT_NE(f, nullptr) << name << ": " << strerror(errno);
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    ASSERT_EQ(fclose(f), 0);
+    ASSERT_TRUE(ScopedTempDir::WriteFile(At(name), bytes)) << name << ": " << strerror(errno);
   }
 
-  std::string m_dir;
+  ScopedTempDir m_temp;
 };
 
 TEST_F(PathUtilsFileTest, ExistsAndIsDirectory) {
