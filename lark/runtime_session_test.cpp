@@ -181,7 +181,7 @@ class PrivateRuntimeTree {
  public:
   PrivateRuntimeTree() {
     namespace fs = std::filesystem;
-    m_sBin = m_dir.Path() + "/runtime/bin/linux64";
+    m_sBin = m_dir.path() + "/runtime/bin/linux64";
     std::error_code ec;
     fs::create_directories(m_sBin, ec);
     if (ec) {
@@ -197,7 +197,7 @@ class PrivateRuntimeTree {
   std::string Program(const char* name) const { return m_sBin + "/" + name; }
 
  private:
-  CTempDir m_dir;
+  ScopedTempDir m_dir;
   std::string m_sBin;
 };
 
@@ -249,12 +249,12 @@ class SessionLogTest : public ::testing::Test {
   void TearDown() override { unsetenv("TANDEM_SIM_SCENARIO"); }
 
   void UseScenario(const std::string& json) {
-    const std::string path = m_dir.Path() + "/scenario.json";
-    ASSERT_TRUE(WriteWholeFile(path, json));
+    const std::string path = m_dir.path() + "/scenario.json";
+    ASSERT_TRUE(ScopedTempDir::WriteFile(path, json));
     setenv("TANDEM_SIM_SCENARIO", path.c_str(), 1);
   }
 
-  CTempDir m_dir;
+  ScopedTempDir m_dir;
   std::vector<std::string> m_lines;
   CLogCallback m_sink;
 };

@@ -2,11 +2,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,17 +17,13 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
-#include <json/reader.h>
+
+#include "sim/sim_testing.h"
 
 namespace {
 
 constexpr std::chrono::milliseconds kRunTimeout{20000};
 constexpr std::chrono::milliseconds kStopTimeout{5000};
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  if (remove(path) != 0) ADD_FAILURE() << "cannot remove " << path << ": " << strerror(errno);
-  return 0;
-}
 
 std::vector<char*> CStrings(std::vector<std::string>& strings) {
   std::vector<char*> result;
@@ -75,23 +71,6 @@ std::string InheritedPath() {
 }
 
 }  // namespace
-
-CTempDir::CTempDir() {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/lark_test.XXXXXX";
-  if (!mkdtemp(pattern.data())) {
-    ADD_FAILURE() << "mkdtemp " << pattern << ": " << strerror(errno);
-    return;
-  }
-  m_sPath = pattern;
-}
-
-CTempDir::~CTempDir() {
-  if (m_sPath.empty()) return;
-  if (nftw(m_sPath.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS) != 0) {
-    ADD_FAILURE() << "cannot walk " << m_sPath << ": " << strerror(errno);
-  }
-}
 
 std::string ProcessResult_t::Describe() const {
   std::ostringstream out;
@@ -210,11 +189,7 @@ ProcessResult_t CChildProcess::Stop() {
 }
 
 std::vector<Json::Value> CTranscript::Calls(const std::string& call) const {
-  std::vector<Json::Value> result;
-  for (const Json::Value& entry : m_entries) {
-    if (entry.get("call", "").asString() == call) result.push_back(entry);
-  }
-  return result;
+  return sim::CallsNamed(m_entries, call);
 }
 
 std::vector<std::string> CTranscript::Steps(bool bEmptyPolls) const {
@@ -258,17 +233,20 @@ std::string CTranscript::Dump() const {
 }
 
 CLarkRun::CLarkRun() {
-  if (m_dir.Path().empty()) return;
-  m_sHome = m_dir.Path() + "/home";
+  if (m_dir.path().empty()) {
+    ADD_FAILURE() << "cannot make a temporary directory: " << strerror(errno);
+    return;
+  }
+  m_sHome = m_dir.path() + "/home";
   if (mkdir(m_sHome.c_str(), 0700) != 0) {
     ADD_FAILURE() << "mkdir " << m_sHome << ": " << strerror(errno);
   }
-  m_sTranscript = m_dir.Path() + "/transcript.jsonl";
+  m_sTranscript = m_dir.path() + "/transcript.jsonl";
 }
 
 void CLarkRun::SetScenario(const std::string& json) {
-  m_sScenario = m_dir.Path() + "/scenario.json";
-  WriteWholeFile(m_sScenario, json);
+  m_sScenario = m_dir.At("scenario.json");
+  if (!ScopedTempDir::WriteFile(m_sScenario, json)) ADD_FAILURE() << "cannot write " << m_sScenario;
 }
 
 std::vector<std::string> CLarkRun::BaseEnvironment() const {
@@ -289,31 +267,21 @@ std::vector<std::string> CLarkRun::BaseEnvironment() const {
 
 ProcessResult_t CLarkRun::Run(const std::vector<std::string>& args,
                               const std::string& binary) {
-  if (m_dir.Path().empty()) return {};
+  if (m_dir.path().empty()) return {};
   std::vector<std::string> argv = {binary};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> env = BaseEnvironment();
   env.insert(env.end(), m_extraEnv.begin(), m_extraEnv.end());
 
   CChildProcess child;
-  if (!child.Start(argv, env, m_dir.Path() + "/output.txt")) return {};
+  if (!child.Start(argv, env, m_dir.path() + "/output.txt")) return {};
   return child.Wait(kRunTimeout);
 }
 
 CTranscript CLarkRun::Transcript() const {
-  std::vector<Json::Value> entries;
-  std::istringstream in(ReadWholeFile(m_sTranscript));
-  std::string line;
-  Json::CharReaderBuilder builder;
-  while (std::getline(in, line)) {
-    Json::Value entry;
-    std::string errors;
-    std::istringstream lineIn(line);
-    if (!Json::parseFromStream(builder, lineIn, &entry, &errors)) {
-      ADD_FAILURE() << "transcript line is no JSON: " << line << ": " << errors;
-      continue;
-    }
-    entries.push_back(entry);
+  std::vector<Json::Value> entries = sim::ReadTranscript(m_sTranscript);
+  for (const Json::Value& entry : entries) {
+    if (entry.isNull()) ADD_FAILURE() << "a transcript line is no JSON object";
   }
   return CTranscript(std::move(entries));
 }
@@ -324,15 +292,4 @@ std::string ReadWholeFile(const std::string& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) {
-    ADD_FAILURE() << "cannot write " << path;
-    return false;
-  }
-  return true;
 }

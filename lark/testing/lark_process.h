@@ -16,20 +16,7 @@
 
 #include <json/value.h>
 
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class CTempDir {
- public:
-  CTempDir();
-  ~CTempDir();
-  CTempDir(const CTempDir&) = delete;
-  CTempDir& operator=(const CTempDir&) = delete;
-
-  const std::string& Path() const { return m_sPath; }  // empty on failure
-
- private:
-  std::string m_sPath;
-};
+#include "base/scoped_temp_dir.h"
 
 struct ProcessResult_t {
   bool bStarted = false;
@@ -117,7 +104,7 @@ class CLarkRun {
   std::vector<std::string> BaseEnvironment() const;
 
  private:
-  CTempDir m_dir;
+  ScopedTempDir m_dir;
   std::string m_sHome;
   std::string m_sScenario;  // empty: none
   std::string m_sTranscript;
@@ -126,5 +113,3 @@ class CLarkRun {
 
 // Reads a file whole; empty when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
-// Writes a file whole; false (and a gtest failure) when it cannot.
-bool WriteWholeFile(const std::string& path, const std::string& text);
