@@ -175,44 +175,43 @@ TEST(ShutdownMode, WaitsAHundredPassesForAQuitEventThatNeverComes) {
   }
 }
 
-// A runtime tree of its own in a temporary directory, so that its server is
-// the one this test controls.
-class PrivateRuntimeTree {
- public:
-  PrivateRuntimeTree() {
+// The shutdown mode against a running server: a runtime tree of its own in
+// a temporary directory, whose heron is the one this test starts and stops,
+// so that neither a server of a test running beside it nor the quit request
+// of such a test interferes.
+class ShutdownWithServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
     namespace fs = std::filesystem;
-    m_sBin = m_dir.path() + "/runtime/bin/linux64";
+    ASSERT_FALSE(m_dir.path().empty());
+    m_sBin = m_dir.At("runtime/bin/linux64");
     std::error_code ec;
     fs::create_directories(m_sBin, ec);
-    if (ec) {
-      ADD_FAILURE() << "mkdir " << m_sBin << ": " << ec.message();
-      return;
-    }
+    ASSERT_FALSE(ec) << "mkdir " << m_sBin << ": " << ec.message();
     const fs::path staged = fs::path(LARK_STAGED_BINARY).parent_path();
     for (const char* name : {"lark", "heron", "libtandem_api.so", "libtolva_api.so"}) {
       fs::copy_file(staged / name, fs::path(m_sBin) / name, ec);
-      if (ec) ADD_FAILURE() << "copy " << name << ": " << ec.message();
+      ASSERT_FALSE(ec) << "copy " << name << ": " << ec.message();
     }
+    ASSERT_TRUE(m_heron.Start({m_sBin + "/heron"}, {"PATH=/usr/bin:/bin"},
+                              m_dir.At("heron.txt")));
   }
-  std::string Program(const char* name) const { return m_sBin + "/" + name; }
 
- private:
+  ProcessResult_t RunShutdown() { return m_run.Run({"-shutdown"}, m_sBin + "/lark"); }
+
   ScopedTempDir m_dir;
   std::string m_sBin;
+  CChildProcess m_heron;
+  CLarkRun m_run;
 };
 
-TEST(ShutdownMode, ServerThatDoesNotEndGetsTheFullWait) {
-  PrivateRuntimeTree tree;
-  CLarkRun run;
-  CChildProcess heron;
-  ASSERT_TRUE(heron.Start({tree.Program("heron")}, {"PATH=/usr/bin:/bin"},
-                          run.Home() + "/heron.txt"));
-  run.SetScenario(std::string("{") + kKeepServers + "}");
-  const ProcessResult_t result = run.Run({"-shutdown"}, tree.Program("lark"));
-  const ProcessResult_t heronResult = heron.Stop();
+TEST_F(ShutdownWithServer, ServerThatDoesNotEndGetsTheFullWait) {
+  m_run.SetScenario(std::string("{") + kKeepServers + "}");
+  const ProcessResult_t result = RunShutdown();
+  const ProcessResult_t heronResult = m_heron.Stop();
   ASSERT_TRUE(result.bExited) << result.Describe();
   EXPECT_EQ(0, result.nExitStatus) << result.Describe();
-  const CTranscript transcript = run.Transcript();
+  const CTranscript transcript = m_run.Transcript();
   EXPECT_EQ(Concat({kShutdownOpen, {"PollNextEvent 700", "VR_ShutdownInternal",
                                     "sleep 100ms x100"}}),
             transcript.Summary()) << transcript.Dump();
@@ -221,17 +220,11 @@ TEST(ShutdownMode, ServerThatDoesNotEndGetsTheFullWait) {
   EXPECT_EQ(0, heronResult.nExitStatus) << heronResult.Describe();
 }
 
-TEST(ShutdownMode, QuitRequestEndingTheServerEndsTheWait) {
-  PrivateRuntimeTree tree;
-  CLarkRun run;
-  CChildProcess heron;
-  ASSERT_TRUE(heron.Start({tree.Program("heron")}, {"PATH=/usr/bin:/bin"},
-                          run.Home() + "/heron.txt"));
-  const ProcessResult_t result = run.Run({"-shutdown"}, tree.Program("lark"));
+TEST_F(ShutdownWithServer, QuitRequestEndsTheServer) {
+  const ProcessResult_t result = RunShutdown();
   ASSERT_TRUE(result.bExited) << result.Describe();
   EXPECT_EQ(0, result.nExitStatus) << result.Describe();
-  // The quit request reached our server and ended it as a server ends.
-  const ProcessResult_t heronResult = heron.Wait(std::chrono::milliseconds(5000));
+  const ProcessResult_t heronResult = m_heron.Wait(std::chrono::milliseconds(5000));
   EXPECT_FALSE(heronResult.bTimedOut) << heronResult.Describe();
   EXPECT_TRUE(heronResult.bExited) << heronResult.Describe();
   EXPECT_EQ(0, heronResult.nExitStatus) << heronResult.Describe();
