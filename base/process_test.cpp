@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +25,7 @@
 #include <vector>
 
 #include "base/log.h"
+#include "base/scoped_temp_dir.h"
 
 namespace {
 
@@ -40,21 +39,18 @@ uid_t SpareUid(int test) {
   return static_cast<uid_t>(200000 + (getpid() % 100000) * 2 + test);
 }
 
-// A fresh directory (symbolic links resolved, so it compares equal to what
-// getcwd reports in it), removed with its contents.
-class TempDir {
+// A temporary directory named by its physical path, the form getcwd gives in
+// it.
+class PhysicalTempDir {
  public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "lark_process_XXXXXX");
-    if (mkdtemp(pattern.data())) m_path = fs::canonical(pattern).string();
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!m_path.empty()) fs::remove_all(m_path, ignored);
+  PhysicalTempDir() {
+    std::error_code error;
+    if (!m_dir.path().empty()) m_path = fs::canonical(m_dir.path(), error);
   }
   const std::string& Path() const { return m_path; }
 
  private:
+  ScopedTempDir m_dir;
   std::string m_path;
 };
 
@@ -147,8 +143,6 @@ std::set<long> ChildrenOfThisProcess() {
 
 std::string HelperProgram() { return LARK_PROCESS_TEST_HELPER; }
 
-void Touch(const std::string& path) { std::ofstream(path).put('x'); }
-
 // Reads one byte within the wait limit; 0 on timeout, end of file or error.
 char ReadByteWithin(int fd) {
   const auto deadline = Clock::now() + k_WaitLimit;
@@ -214,7 +208,7 @@ std::string RunAsOtherUser(uid_t uid, const std::function<std::string()>& fn) {
 class ProcessLaunchTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(m_dir.Path().empty()); }
-  TempDir m_dir;
+  PhysicalTempDir m_dir;
   RecordingLog m_log;
 };
 
@@ -223,7 +217,7 @@ TEST_F(ProcessLaunchTest, StartsDetachedInTheProgramsOwnDirectory) {
   const std::string name = "lkprobe" + std::to_string(getpid());
   const std::string program = m_dir.Path() + "/" + name;
   ASSERT_EQ(symlink(HelperProgram().c_str(), program.c_str()), 0);
-  Touch(m_dir.Path() + "/hold");
+  ASSERT_TRUE(ScopedTempDir::WriteFile(m_dir.Path() + "/hold", "x"));
   const std::set<long> childrenBefore = ChildrenOfThisProcess();
 
   uint32_t pid = 0;
@@ -438,10 +432,10 @@ TEST(ProcessRunningTest, ProcessOfAnotherUserIsRunning) {
 }
 
 TEST(ProcessRunningTest, ByName) {
-  TempDir dir;
-  ASSERT_FALSE(dir.Path().empty());
+  ScopedTempDir dir;
+  ASSERT_FALSE(dir.path().empty());
   const std::string self = fs::read_symlink("/proc/self/exe").filename();
-  const std::string injected = dir.Path() + "/injected";
+  const std::string injected = dir.path() + "/injected";
   struct Row {
     std::string name;
     bool expected;
