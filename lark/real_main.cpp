@@ -13,9 +13,14 @@
 
 namespace {
 
-// A deliberate fault, so that crash handling can be tried out for real.
+// A deliberate fault, so that crash handling can be tried out for real. A
+// handler that returns does not keep the process alive: the second raise
+// meets the default action.
 void CrashIfAsked(int argc, char** argv) {
-  if (BHasOption(argc, argv, k_pchOptionCrash)) raise(SIGSEGV);
+  if (!BHasOption(argc, argv, k_pchOptionCrash)) return;
+  raise(SIGSEGV);
+  signal(SIGSEGV, SIG_DFL);
+  raise(SIGSEGV);
 }
 
 }  // namespace
