@@ -63,8 +63,9 @@ TEST(LogBuffer, KeepsFatalToInfoAsDispatchedAndSkipsDetail) {
 // its limit by less than its oldest message, and keeps the newest.
 TEST(LogBuffer, StaysWithinTheDefaultLimitByLessThanTheOldestMessage) {
   CLogBuffer buffer;
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < 2000; ++i) {
     Log("message %d %s", i, std::string(i % 97, '.').c_str());
+    if (i % 5 != 0) continue;  // each check copies the whole buffer
     std::vector<BufferedLogMessage_t> got = buffer.GetMessages();
     ASSERT_FALSE(got.empty());
     uint64_t sum = SumOfSizes(got);
