@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/test_log_sink.h"
+#include "base/recording_log_sink.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "base/assert.h"
-#include "base/test_log_sink.h"
+#include "base/recording_log_sink.h"
 
 namespace {
 
