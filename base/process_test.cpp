@@ -1,5 +1,7 @@
 #include "base/process.h"
 
+#include "base/recording_log_sink.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -52,28 +54,6 @@ class PhysicalTempDir {
  private:
   ScopedTempDir m_dir;
   std::string m_path;
-};
-
-// Every message of the process-wide log while it lives.
-class RecordingLog {
- public:
-  RecordingLog() {
-    m_callback.Initialize(
-        [this](ELogLevel, const char* text, void*) {
-          std::lock_guard<std::mutex> lock(m_mutex);
-          m_lines.push_back(text);
-        },
-        nullptr);
-  }
-  std::vector<std::string> Lines() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lines;
-  }
-
- private:
-  std::mutex m_mutex;
-  std::vector<std::string> m_lines;
-  CLogCallback m_callback;  // last, so it unregisters first
 };
 
 // Polls `done` until it holds or the limit passes.
@@ -209,7 +189,7 @@ class ProcessLaunchTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(m_dir.Path().empty()); }
   PhysicalTempDir m_dir;
-  RecordingLog m_log;
+  CRecordingLogSink m_log;
 };
 
 TEST_F(ProcessLaunchTest, StartsDetachedInTheProgramsOwnDirectory) {
@@ -245,7 +225,7 @@ TEST_F(ProcessLaunchTest, StartsDetachedInTheProgramsOwnDirectory) {
   EXPECT_TRUE(BProcessRunning(pid));
   EXPECT_TRUE(BProcessRunning(name.c_str(), false));
   fs::remove(m_dir.Path() + "/hold");
-  EXPECT_TRUE(m_log.Lines().empty());
+  EXPECT_TRUE(m_log.Texts().empty());
 }
 
 TEST_F(ProcessLaunchTest, ArgumentsReachTheProgram) {
@@ -298,7 +278,7 @@ TEST_F(ProcessLaunchTest, MissingWorkingDirectoryFailsAndIsLogged) {
                               false, nullptr));
   EXPECT_EQ(pid, 0xFFFFFFFFu);
 
-  EXPECT_EQ(m_log.Lines(),
+  EXPECT_EQ(m_log.Texts(),
             (std::vector<std::string>{
                 "Failed to change directory to '" + missing +
                     "' when launching process '" + helper + "': 2\n",
@@ -322,7 +302,7 @@ TEST_F(ProcessLaunchTest, ProgramWithoutDirectoryRunsInCallersDirectory) {
   std::string dir;
   std::getline(in, dir);
   EXPECT_EQ(dir, fs::current_path().string());
-  EXPECT_TRUE(m_log.Lines().empty());
+  EXPECT_TRUE(m_log.Texts().empty());
 }
 
 TEST_F(ProcessLaunchTest, ProgramThatCannotRunStillReportsItsId) {
@@ -339,7 +319,7 @@ TEST_F(ProcessLaunchTest, ProgramThatCannotRunStillReportsItsId) {
     char state = ReadProcStat(pid).state;
     return state == 0 || state == 'Z';
   }));
-  EXPECT_TRUE(m_log.Lines().empty());
+  EXPECT_TRUE(m_log.Texts().empty());
 }
 
 TEST_F(ProcessLaunchTest, NoDescriptorForThePipeFailsAndIsLogged) {
@@ -359,7 +339,7 @@ TEST_F(ProcessLaunchTest, NoDescriptorForThePipeFailsAndIsLogged) {
 
   EXPECT_FALSE(started);
   EXPECT_EQ(pid, 0u);
-  EXPECT_EQ(m_log.Lines(),
+  EXPECT_EQ(m_log.Texts(),
             std::vector<std::string>{"Failed to create PID pipe\n"});
 }
 
@@ -383,12 +363,12 @@ TEST_F(ProcessLaunchTest, ForkFailuresAreReportedAndLogged) {
     std::string got = RunAsOtherUser(SpareUid(0), [&] {
       rlimit limit = {row.limit, row.limit};
       if (setrlimit(RLIMIT_NPROC, &limit) != 0) return std::string("setrlimit");
-      RecordingLog log;
+      CRecordingLogSink log;
       uint32_t pid = 7;
       // A directory the spare user may enter.
       bool started = BCreateProcess(helper, "", "/", &pid, false, nullptr);
       std::string text = std::to_string(started) + " " + std::to_string(pid);
-      for (const std::string& line : log.Lines()) text += " " + line;
+      for (const std::string& line : log.Texts()) text += " " + line;
       return text;
     });
     EXPECT_EQ(got, row.expected);
