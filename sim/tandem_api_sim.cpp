@@ -275,7 +275,7 @@ SimInputInternal g_InputInternal;
 void* LookUpInterface(SimState& state, const char* version, EVRInitError* error) {
   if (error) *error = VRInitError_None;
   if (!state.sessionOpen) {
-    if (error) *error = VRInitError_Unknown;
+    if (error) *error = VRInitError_Init_NotInitialized;
     return nullptr;
   }
   if (!version || state.scenario.missingInterfaces.count(version) != 0) {
