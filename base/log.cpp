@@ -16,14 +16,19 @@ void LogHelper(ELogLevel level, const char* format, va_list args) {
 
 }  // namespace
 
-CLog* CLog::s_pInstance = nullptr;
+std::atomic<CLog*> CLog::s_pInstance{nullptr};
 std::mutex CLog::s_mutex;
 
 CLog* CLog::GetInstance() {
-  if (s_pInstance) return s_pInstance;
+  CLog* instance = s_pInstance.load(std::memory_order_acquire);
+  if (instance) return instance;
   std::lock_guard<std::mutex> lock(s_mutex);
-  if (!s_pInstance) s_pInstance = new CLog();
-  return s_pInstance;
+  instance = s_pInstance.load(std::memory_order_relaxed);
+  if (!instance) {
+    instance = new CLog();
+    s_pInstance.store(instance, std::memory_order_release);
+  }
+  return instance;
 }
 
 bool CLog::AddCallback(CLogCallback* callback) {
@@ -46,6 +51,9 @@ void CLog::Log(ELogLevel level, const char* format, va_list args) {
   int n = vsnprintf(buffer, sizeof(buffer), format, args);
   if (n < 0) n = 0;  // an encoding error leaves nothing usable
   if (n > kMaxLogText) n = kMaxLogText;
+  // Cut here even when the kept part already ends in a newline; otherwise the
+  // character after it would stay and the text would end without one.
+  buffer[n] = '\0';
   if (n == 0 || buffer[n - 1] != '\n') {
     buffer[n] = '\n';
     buffer[n + 1] = '\0';

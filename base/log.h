@@ -12,6 +12,7 @@
 // while the sinks run, so a sink may log again on the same thread, and a sink
 // is never removed while it runs.
 
+#include <atomic>
 #include <cstdarg>
 #include <functional>
 #include <mutex>
@@ -29,8 +30,14 @@ class CLogCallback;
 
 class CLog {
  public:
-  // The single dispatcher, created on first use and never destroyed.
+  // The process-wide dispatcher, created on first use and never destroyed.
   static CLog* GetInstance();
+
+  // A dispatcher of one's own, with no sinks: messages given to it reach
+  // only the sinks registered on it, never those of the process-wide one.
+  CLog() = default;
+  CLog(const CLog&) = delete;
+  CLog& operator=(const CLog&) = delete;
 
   // Appends the sink (duplicates allowed); false for a null pointer.
   bool AddCallback(CLogCallback* callback);
@@ -44,12 +51,10 @@ class CLog {
       __attribute__((format(printf, 3, 4)));
 
  private:
-  CLog() = default;
-
   std::recursive_mutex m_callbackMutex;
   std::vector<CLogCallback*> m_vecCallbacks;
 
-  static CLog* s_pInstance;
+  static std::atomic<CLog*> s_pInstance;
   static std::mutex s_mutex;
 };
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/log.h"
+#include "base/recording_log_sink.h"
 
 namespace {
 
@@ -86,10 +86,7 @@ TEST(ThreadTools, ThreadLocalValuesArePerThread) {
 }
 
 TEST(ThreadTools, ThreadLocalWithoutKeyIsUnusableAndSaysSo) {
-  std::vector<std::string> lines;
-  CLogCallback sink;
-  ASSERT_TRUE(sink.Initialize(
-      [&](ELogLevel, const char* text, void*) { lines.push_back(text); }, nullptr));
+  CRecordingLogSink sink;
 
   // Use up every key the process may have, so the next creation fails.
   std::vector<pthread_key_t> taken;
@@ -105,8 +102,7 @@ TEST(ThreadTools, ThreadLocalWithoutKeyIsUnusableAndSaysSo) {
   }
   for (pthread_key_t k : taken) pthread_key_delete(k);
 
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "Out of thread local storage!\n");
+  EXPECT_EQ(sink.Texts(), std::vector<std::string>{"Out of thread local storage!\n"});
 }
 
 }  // namespace
