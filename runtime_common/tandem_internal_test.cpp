@@ -205,33 +205,20 @@ TEST_F(TandemInternalBindings, CleanupResetsBindingsAndHelpers) {
 // records every call in a transcript.
 class TandemSession : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(m_dir.Path().empty());
-    ASSERT_EQ(setenv("TANDEM_SIM_TRANSCRIPT", Transcript().c_str(), 1), 0);
-    ASSERT_EQ(unsetenv("TANDEM_SIM_SCENARIO"), 0);
-  }
-  void TearDown() override {
-    vr::VR_ShutdownInternal();
-    unsetenv("TANDEM_SIM_TRANSCRIPT");
-    unsetenv("TANDEM_SIM_SCENARIO");
-  }
+  void SetUp() override { ASSERT_FALSE(m_sim.TranscriptPath().empty()); }
+  void TearDown() override { vr::VR_ShutdownInternal(); }
 
-  void UseScenario(const std::string& json) {
-    const std::string path = m_dir.File("scenario.json");
-    ASSERT_TRUE(sim::WriteTextFile(path, json));
-    ASSERT_EQ(setenv("TANDEM_SIM_SCENARIO", path.c_str(), 1), 0);
-  }
-  std::string Transcript() const { return m_dir.File("transcript.jsonl"); }
+  void UseScenario(const std::string& json) { ASSERT_FALSE(m_sim.UseScenario(json).empty()); }
+  std::string Transcript() const { return m_sim.TranscriptPath(); }
   size_t Fetches(const std::string& version) const {
     size_t count = 0;
-    for (const Json::Value& call :
-         sim::CallsNamed(sim::ReadTranscript(Transcript()), "VR_GetGenericInterface")) {
+    for (const Json::Value& call : sim::CallsNamed(m_sim.Transcript(), "VR_GetGenericInterface")) {
       if (call["version"].asString() == version) ++count;
     }
     return count;
   }
 
-  sim::CScopedTempDir m_dir;
+  sim::ScopedSimEnvironment m_sim;
 };
 
 TEST_F(TandemSession, OpensAndHandsOverTypeAndStartupInfo) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/sim_testing.h"
+#include "base/scoped_temp_dir.h"
 
 namespace sim {
 namespace {
@@ -109,20 +109,20 @@ TEST(Scenario, RejectsWhatIsWrongAndSaysWhere) {
 }
 
 TEST(Scenario, LoadsFilesAndReportsUnreadableOnes) {
-  CScopedTempDir dir;
-  ASSERT_FALSE(dir.Path().empty());
+  ScopedTempDir dir;
+  ASSERT_FALSE(dir.path().empty());
   Scenario scenario;
   std::string error;
 
-  ASSERT_TRUE(WriteTextFile(dir.File("ok.json"), "{\"init_error\": 143}"));
-  EXPECT_TRUE(LoadScenario(dir.File("ok.json"), &scenario, &error)) << error;
+  ASSERT_TRUE(ScopedTempDir::WriteFile(dir.At("ok.json"), "{\"init_error\": 143}"));
+  EXPECT_TRUE(LoadScenario(dir.At("ok.json"), &scenario, &error)) << error;
   EXPECT_EQ(scenario.initError, 143);
 
-  EXPECT_FALSE(LoadScenario(dir.File("absent.json"), &scenario, &error));
+  EXPECT_FALSE(LoadScenario(dir.At("absent.json"), &scenario, &error));
   EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
   EXPECT_EQ(scenario.initError, 0);
 
-  EXPECT_FALSE(LoadScenario(dir.Path(), &scenario, &error));
+  EXPECT_FALSE(LoadScenario(dir.path(), &scenario, &error));
   EXPECT_NE(error.find("cannot be read"), std::string::npos) << error;
 }
 

@@ -2,31 +2,38 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 namespace sim {
 
-CScopedTempDir::CScopedTempDir() {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/lark-test-XXXXXX";
-  if (mkdtemp(pattern.data())) m_sPath = pattern;
+ScopedSimEnvironment::ScopedSimEnvironment() {
+  if (m_dir.path().empty()) return;
+  unsetenv("TANDEM_SIM_SCENARIO");
+  if (setenv("TANDEM_SIM_TRANSCRIPT", TranscriptPath().c_str(), 1) != 0) {
+    unsetenv("TANDEM_SIM_TRANSCRIPT");
+  }
 }
 
-CScopedTempDir::~CScopedTempDir() {
-  if (m_sPath.empty()) return;
-  std::error_code ignored;  // a leftover directory in /tmp harms no test
-  std::filesystem::remove_all(m_sPath, ignored);
+ScopedSimEnvironment::~ScopedSimEnvironment() {
+  unsetenv("TANDEM_SIM_TRANSCRIPT");
+  unsetenv("TANDEM_SIM_SCENARIO");
 }
 
-std::string CScopedTempDir::File(const std::string& name) const { return m_sPath + "/" + name; }
+std::string ScopedSimEnvironment::UseScenario(const std::string& json) {
+  const std::string path = m_dir.At("scenario.json");
+  if (m_dir.path().empty() || !ScopedTempDir::WriteFile(path, json) ||
+      setenv("TANDEM_SIM_SCENARIO", path.c_str(), 1) != 0) {
+    return std::string();
+  }
+  return path;
+}
 
-bool WriteTextFile(const std::string& path, const std::string& text) {
-  FILE* file = fopen(path.c_str(), "we");
-  if (!file) return false;
-  const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-  return fclose(file) == 0 && written;
+std::string ScopedSimEnvironment::TranscriptPath() const {
+  return m_dir.path().empty() ? std::string() : m_dir.At("transcript.jsonl");
+}
+
+std::vector<Json::Value> ScopedSimEnvironment::Transcript() const {
+  return ReadTranscript(TranscriptPath());
 }
 
 std::vector<Json::Value> ReadTranscript(const std::string& path) {

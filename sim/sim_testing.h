@@ -1,38 +1,43 @@
 #pragma once
-// Test support for code that runs against the simulated platform: a
-// temporary directory that removes itself, file writing, and reading the
-// simulated runtime library's transcript back.
+// Test support for code that runs against the simulated platform: setting
+// up the simulated runtime library's scenario and transcript, and reading
+// the transcript back.
 //
-// Failure convention: these helpers serve tests, so a failure is reported
-// through the result (false, an empty path, no lines) and the test asserts
-// on it; nothing here throws.
+// Failure convention: these helpers serve tests, so a failure shows in the
+// result (no lines, a null line) and the test asserts on it; nothing here
+// throws.
 
 #include <json/json.h>
 
 #include <string>
 #include <vector>
 
+#include "base/scoped_temp_dir.h"
+
 namespace sim {
 
-// A fresh directory under $TMPDIR (or /tmp), removed with its contents when
-// the object goes. Path() is empty when it could not be made.
-class CScopedTempDir {
+// Points the simulated runtime library of this process at a transcript in a
+// fresh directory and at no scenario (the defaults); both variables are
+// removed again when the object goes. TranscriptPath() is empty when the
+// directory could not be made.
+class ScopedSimEnvironment {
  public:
-  CScopedTempDir();
-  ~CScopedTempDir();
-  CScopedTempDir(const CScopedTempDir&) = delete;
-  CScopedTempDir& operator=(const CScopedTempDir&) = delete;
+  ScopedSimEnvironment();
+  ~ScopedSimEnvironment();
+  ScopedSimEnvironment(const ScopedSimEnvironment&) = delete;
+  ScopedSimEnvironment& operator=(const ScopedSimEnvironment&) = delete;
 
-  const std::string& Path() const { return m_sPath; }
-  // Path() + "/" + name.
-  std::string File(const std::string& name) const;
+  // Writes `json` as the scenario and names it in TANDEM_SIM_SCENARIO;
+  // answers its path, or an empty string when that failed.
+  std::string UseScenario(const std::string& json);
+  const ScopedTempDir& Dir() const { return m_dir; }
+  std::string TranscriptPath() const;
+  // The transcript so far, parsed as ReadTranscript does.
+  std::vector<Json::Value> Transcript() const;
 
  private:
-  std::string m_sPath;
+  ScopedTempDir m_dir;
 };
-
-// Replaces the file's contents with `text`; false when that fails.
-bool WriteTextFile(const std::string& path, const std::string& text);
 
 // Every line of the transcript at `path`, parsed; a line that is not a JSON
 // object comes back as a null value so that the test sees it. No file means

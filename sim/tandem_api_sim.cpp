@@ -99,6 +99,12 @@ void Record(SimState& state, const char* call, const Json::Value& fields = Json:
   }
 }
 
+void Record(SimState& state, const char* call, const char* key, const Json::Value& value) {
+  Json::Value fields;
+  fields[key] = value;
+  Record(state, call, fields);
+}
+
 void QueueEvent(SimState& state, uint32_t type, uint32_t device, uint32_t pid,
                 uint32_t afterPolls) {
   QueuedEvent queued;
@@ -154,9 +160,7 @@ class SimSystem final : public IVRSystem {
   ETrackedDeviceClass GetTrackedDeviceClass(TrackedDeviceIndex_t index) override {
     SimState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    Json::Value fields;
-    fields["device"] = index;
-    Record(state, "GetTrackedDeviceClass", fields);
+    Record(state, "GetTrackedDeviceClass", "device", index);
     return index == k_unTrackedDeviceIndex_Hmd && state.scenario.hmdPresent
                ? TrackedDeviceClass_HMD
                : TrackedDeviceClass_Invalid;
@@ -213,9 +217,7 @@ class SimApplications final : public IVRApplications {
   EVRApplicationError LaunchApplication(const char* appKey) override {
     SimState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    Json::Value fields;
-    fields["key"] = Text(appKey);
-    Record(state, "LaunchApplication", fields);
+    Record(state, "LaunchApplication", "key", Text(appKey));
     if (!appKey || !*appKey) return kAppErrorInvalidArgument;
     if (state.scenario.launchConnects) {
       const uint32_t pid = state.nextPid++;
@@ -247,9 +249,7 @@ class SimControlPanel final : public IVRControlPanel {
   void QuitRequest(bool bForce) override {
     SimState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    Json::Value fields;
-    fields["arg"] = bForce;
-    Record(state, "QuitRequest", fields);
+    Record(state, "QuitRequest", "arg", bForce);
     if (state.scenario.quitPostsEvent) QueueEvent(state, VREvent_Quit, 0, 0, 0);
     if (state.scenario.quitEndsServer) EndServerOfThisTree();
   }
@@ -260,9 +260,7 @@ class SimInputInternal final : public IVRInputInternal {
   void Notify(bool bValue) override {
     SimState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    Json::Value fields;
-    fields["arg"] = bValue;
-    Record(state, "InputInternal", fields);
+    Record(state, "InputInternal", "arg", bValue);
   }
 };
 
@@ -277,7 +275,7 @@ SimInputInternal g_InputInternal;
 void* LookUpInterface(SimState& state, const char* version, EVRInitError* error) {
   if (error) *error = VRInitError_None;
   if (!state.sessionOpen) {
-    if (error) *error = VRInitError_Unknown;
+    if (error) *error = VRInitError_Init_NotInitialized;
     return nullptr;
   }
   if (!version || state.scenario.missingInterfaces.count(version) != 0) {
@@ -335,9 +333,7 @@ uint32_t VR_InitInternal2(EVRInitError* error, EVRApplicationType applicationTyp
 bool VR_IsInterfaceVersionValid(const char* version) {
   SimState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  Json::Value fields;
-  fields["version"] = Text(version);
-  Record(state, "VR_IsInterfaceVersionValid", fields);
+  Record(state, "VR_IsInterfaceVersionValid", "version", Text(version));
   if (!version) return false;
   // Independent of "missing_interfaces", so that a served version whose
   // interface is null can be simulated.
@@ -355,9 +351,7 @@ uint32_t VR_GetInitToken() {
 void* VR_GetGenericInterface(const char* version, EVRInitError* error) {
   SimState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  Json::Value fields;
-  fields["version"] = Text(version);
-  Record(state, "VR_GetGenericInterface", fields);
+  Record(state, "VR_GetGenericInterface", "version", Text(version));
   return LookUpInterface(state, version, error);
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_temp_dir.h"
 #include "sim/sim_testing.h"
 #include "tandem_api/tandem_api.h"
 
@@ -80,21 +81,12 @@ void EndChild(pid_t pid) {
 
 class SimLibrary : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(m_dir.Path().empty());
-    ASSERT_EQ(setenv("TANDEM_SIM_TRANSCRIPT", Transcript().c_str(), 1), 0);
-    ASSERT_EQ(unsetenv("TANDEM_SIM_SCENARIO"), 0);
-  }
-  void TearDown() override {
-    VR_ShutdownInternal();
-    unsetenv("TANDEM_SIM_TRANSCRIPT");
-    unsetenv("TANDEM_SIM_SCENARIO");
-  }
+  void SetUp() override { ASSERT_FALSE(m_sim.TranscriptPath().empty()); }
+  void TearDown() override { VR_ShutdownInternal(); }
 
   std::string WriteScenario(const std::string& json) {
-    const std::string path = m_dir.File("scenario.json");
-    EXPECT_TRUE(sim::WriteTextFile(path, json));
-    EXPECT_EQ(setenv("TANDEM_SIM_SCENARIO", path.c_str(), 1), 0);
+    const std::string path = m_sim.UseScenario(json);
+    EXPECT_FALSE(path.empty());
     return path;
   }
   // Opens a bootstrapper session on `json`; quit never ends a server here,
@@ -122,18 +114,18 @@ class SimLibrary : public ::testing::Test {
                ? static_cast<int64_t>(target->eventType)
                : -1;
   }
-  std::string Transcript() const { return m_dir.File("transcript.jsonl"); }
+  std::string Transcript() const { return m_sim.TranscriptPath(); }
 
-  sim::CScopedTempDir m_dir;
+  sim::ScopedSimEnvironment m_sim;
 };
 
 TEST_F(SimLibrary, BadScenarioFailsTheOpenWithOneLineNamingTheFile) {
   const char* cases[] = {nullptr, "{\"init_error\": ", "{\"hmd_present\": \"no\"}", "{\"x\": 1}"};
   for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
     SCOPED_TRACE("case " + std::to_string(i) + ": " + (cases[i] ? cases[i] : "(no file)"));
-    const std::string path = m_dir.File("scenario" + std::to_string(i) + ".json");
+    const std::string path = m_sim.Dir().At("scenario" + std::to_string(i) + ".json");
     if (cases[i]) {
-      ASSERT_TRUE(sim::WriteTextFile(path, cases[i]));
+      ASSERT_TRUE(ScopedTempDir::WriteFile(path, cases[i]));
     }
     ASSERT_EQ(setenv("TANDEM_SIM_SCENARIO", path.c_str(), 1), 0);
 
@@ -352,17 +344,17 @@ TEST(Heron, EndsWithStatusZeroOnTermOrInt) {
 // copy of the library and of heron in their own trees keeps this test away
 // from servers of the build's runtime tree.
 TEST(SimQuit, EndsTheServerOfTheSameTreeOnly) {
-  sim::CScopedTempDir tree, otherTree, scratch;
-  ASSERT_FALSE(tree.Path().empty() || otherTree.Path().empty() || scratch.Path().empty());
+  ScopedTempDir tree, otherTree;
+  ASSERT_FALSE(tree.path().empty() || otherTree.path().empty());
   std::error_code copyError;
-  std::filesystem::copy_file(SIM_TANDEM_API_PATH, tree.File("libtandem_api.so"), copyError);
+  std::filesystem::copy_file(SIM_TANDEM_API_PATH, tree.At("libtandem_api.so"), copyError);
   ASSERT_FALSE(copyError) << copyError.message();
-  std::filesystem::copy_file(SIM_HERON_PATH, tree.File("heron"), copyError);
+  std::filesystem::copy_file(SIM_HERON_PATH, tree.At("heron"), copyError);
   ASSERT_FALSE(copyError) << copyError.message();
-  std::filesystem::copy_file(SIM_HERON_PATH, otherTree.File("heron"), copyError);
+  std::filesystem::copy_file(SIM_HERON_PATH, otherTree.At("heron"), copyError);
   ASSERT_FALSE(copyError) << copyError.message();
 
-  void* library = dlopen(tree.File("libtandem_api.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* library = dlopen(tree.At("libtandem_api.so").c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
   auto init = reinterpret_cast<decltype(&VR_InitInternal2)>(dlsym(library, "VR_InitInternal2"));
   auto panel = reinterpret_cast<decltype(&VRControlPanel)>(dlsym(library, "VRControlPanel"));
@@ -371,16 +363,13 @@ TEST(SimQuit, EndsTheServerOfTheSameTreeOnly) {
   ASSERT_TRUE(init && panel && shutdown);
   ASSERT_NE(reinterpret_cast<void*>(init), reinterpret_cast<void*>(&VR_InitInternal2));
 
-  ASSERT_EQ(unsetenv("TANDEM_SIM_TRANSCRIPT"), 0);
-  ASSERT_EQ(setenv("TANDEM_SIM_SCENARIO", scratch.File("none.json").c_str(), 1), 0);
-  ASSERT_TRUE(sim::WriteTextFile(scratch.File("none.json"), "{}"));
+  sim::ScopedSimEnvironment defaults;  // quit ends the server
   EVRInitError error = VRInitError_Unknown;
   init(&error, VRApplication_Background, nullptr);
-  unsetenv("TANDEM_SIM_SCENARIO");
   ASSERT_EQ(error, VRInitError_None);
 
-  const pid_t ours = SpawnBlocked(tree.File("heron"));
-  const pid_t other = SpawnBlocked(otherTree.File("heron"));
+  const pid_t ours = SpawnBlocked(tree.At("heron"));
+  const pid_t other = SpawnBlocked(otherTree.At("heron"));
   ASSERT_GT(ours, 0);
   ASSERT_GT(other, 0);
   // The spawned children must have exec'd before their executables can be
@@ -421,11 +410,11 @@ TEST(SimTolva, RunningWhileAProcessNamedTolvaRuns) {
   auto isRunning = reinterpret_cast<bool (*)()>(dlsym(library, "TolvaAPI_IsTolvaRunning"));
   ASSERT_NE(isRunning, nullptr);
 
-  sim::CScopedTempDir dir;
+  ScopedTempDir dir;
   std::error_code copyError;
-  std::filesystem::copy_file(SIM_HERON_PATH, dir.File("tolva"), copyError);
+  std::filesystem::copy_file(SIM_HERON_PATH, dir.At("tolva"), copyError);
   ASSERT_FALSE(copyError) << copyError.message();
-  const pid_t pid = SpawnBlocked(dir.File("tolva"));
+  const pid_t pid = SpawnBlocked(dir.At("tolva"));
   ASSERT_GT(pid, 0);
   bool seen = false;
   for (int tries = 0; tries < 100000 && !seen; ++tries) seen = isRunning();  // until it exec'd
