@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "base/log.h"
+#include "base/recording_log_sink.h"
 #include "lark/first_app.h"
 #include "lark/testing/lark_process.h"
 #include "runtime_common/init_error_strings.h"
@@ -238,11 +238,7 @@ TEST_F(ShutdownWithServer, QuitRequestEndsTheServer) {
 // with the simulated runtime loaded into the test.
 class SessionLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_sink.Initialize(
-        [this](ELogLevel, const char* text, void*) { m_lines.push_back(text); }, nullptr));
-    unsetenv("TANDEM_SIM_TRANSCRIPT");
-  }
+  void SetUp() override { unsetenv("TANDEM_SIM_TRANSCRIPT"); }
   void TearDown() override { unsetenv("TANDEM_SIM_SCENARIO"); }
 
   void UseScenario(const std::string& json) {
@@ -252,8 +248,6 @@ class SessionLogTest : public ::testing::Test {
   }
 
   ScopedTempDir m_dir;
-  std::vector<std::string> m_lines;
-  CLogCallback m_sink;
 };
 
 TEST_F(SessionLogTest, MainPathLogsWhyItEnds) {
@@ -273,22 +267,22 @@ TEST_F(SessionLogTest, MainPathLogsWhyItEnds) {
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE("row " + std::to_string(i) + ": " + rows[i].scenario);
-    m_lines.clear();
     UseScenario(rows[i].scenario);
+    CRecordingLogSink sink;
     vr::IVRSystem* pSystem = nullptr;
     int status = 12345;
     EXPECT_EQ(rows[i].usable, BOpenBootstrapperSession("{}\n", &pSystem, &status));
     if (rows[i].usable) {
       EXPECT_NE(nullptr, pSystem);
-      EXPECT_TRUE(m_lines.empty());
+      EXPECT_TRUE(sink.Texts().empty());
       vr::VR_ShutdownInternal();
       continue;
     }
     EXPECT_EQ(rows[i].status, status);
-    ASSERT_EQ(1u, m_lines.size());
-    EXPECT_EQ(std::string("VR_Init error, exiting: ") +
-                  GetEnglishStringForHmdError(rows[i].loggedError) + "\n",
-              m_lines[0]);
+    EXPECT_EQ(std::vector<std::string>{std::string("VR_Init error, exiting: ") +
+                                       GetEnglishStringForHmdError(rows[i].loggedError) +
+                                       "\n"},
+              sink.Texts());
   }
 }
 
@@ -297,11 +291,13 @@ TEST_F(SessionLogTest, MissingInternalInputIsLoggedAsInterfaceNotFound) {
   vr::IVRSystem* pSystem = nullptr;
   int status = 0;
   ASSERT_TRUE(BOpenBootstrapperSession("{}\n", &pSystem, &status));
+  CRecordingLogSink sink;
   EXPECT_FALSE(BBindInternalInterfaces());
-  ASSERT_EQ(1u, m_lines.size());
-  EXPECT_EQ(std::string("VR_Init error, exiting: ") +
-                GetEnglishStringForHmdError(vr::VRInitError_Init_InterfaceNotFound) + "\n",
-            m_lines[0]);
+  EXPECT_EQ(std::vector<std::string>{std::string("VR_Init error, exiting: ") +
+                                     GetEnglishStringForHmdError(
+                                         vr::VRInitError_Init_InterfaceNotFound) +
+                                     "\n"},
+            sink.Texts());
 }
 
 TEST_F(SessionLogTest, PollingAnnouncesItself) {
@@ -309,12 +305,12 @@ TEST_F(SessionLogTest, PollingAnnouncesItself) {
   vr::IVRSystem* pSystem = nullptr;
   int status = 0;
   ASSERT_TRUE(BOpenBootstrapperSession("{}\n", &pSystem, &status));
+  CRecordingLogSink sink;
   EXPECT_EQ(0, RunFirstApplicationLaunch(pSystem));
-  ASSERT_EQ(1u, m_lines.size());
-  EXPECT_EQ(
-      "Platform handles tutorial / initial home app launch "
-      "tandem.tool.tolvavr_environments. Starting Event Polling...\n",
-      m_lines[0]);
+  EXPECT_EQ(std::vector<std::string>{"Platform handles tutorial / initial home app launch "
+                                     "tandem.tool.tolvavr_environments. Starting Event "
+                                     "Polling...\n"},
+            sink.Texts());
 }
 
 }  // namespace
