@@ -104,6 +104,36 @@ TEST(Lark, RuntimeReceivesTheStartupInformationText) {
   unsetenv(k_pchVkValidationVar);  // the builder set it here
 }
 
+// The key that tells the runtime who opened the session replaces whatever
+// the parent had set; -vkvalidation reaches the runtime's environment.
+TEST(Lark, EnvironmentHandedToTheRuntime) {
+  struct Row {
+    std::vector<std::string> args;
+    const char* inherited;  // extra environment entry, or null
+    const char* vkvalidation;  // expected, or null for unset
+  } const rows[] = {
+      {{}, nullptr, nullptr},
+      {{}, "TOLVAVR_APPKEY=someone.else", nullptr},
+      {{"-VKValidation"}, "TOLVAVR_VKVALIDATION=0", "1"},
+      {{"-shutdown", "-vkvalidation"}, nullptr, nullptr},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE("row " + std::to_string(i));
+    CLarkRun run;
+    run.SetScenario(R"({"init_error": 143, "background_init_error": 143})");
+    if (rows[i].inherited) run.AddEnvironment(rows[i].inherited);
+    const ProcessResult_t result = run.Run(rows[i].args);
+    ASSERT_TRUE(result.bExited) << result.Describe();
+    const std::vector<Json::Value> opens = run.Transcript().Calls("VR_InitInternal2");
+    ASSERT_EQ(1u, opens.size());
+    EXPECT_EQ("tandem.component.lark", opens[0]["app_key"].asString());
+    if (rows[i].vkvalidation)
+      EXPECT_EQ(rows[i].vkvalidation, opens[0]["vkvalidation"].asString());
+    else
+      EXPECT_TRUE(opens[0]["vkvalidation"].isNull()) << opens[0].toStyledString();
+  }
+}
+
 TEST(Lark, ShutdownBesideOtherOptionsRunsOnlyTheShutdownMode) {
   CLarkRun run;
   run.SetScenario(R"({"quit_ends_server": false})");

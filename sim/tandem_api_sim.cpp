@@ -306,6 +306,9 @@ uint32_t VR_InitInternal2(EVRInitError* error, EVRApplicationType applicationTyp
   Json::Value fields;
   fields["type"] = static_cast<int>(applicationType);
   fields["startup_info"] = Text(startupInfo);
+  // What the client set in its environment for the runtime to read.
+  fields["app_key"] = Text(getenv("TOLVAVR_APPKEY"));
+  fields["vkvalidation"] = Text(getenv("TOLVAVR_VKVALIDATION"));
   Record(state, "VR_InitInternal2", fields);
 
   EVRInitError result = VRInitError_None;

@@ -145,6 +145,8 @@ TEST_F(SimLibrary, BadScenarioFailsTheOpenWithOneLineNamingTheFile) {
 
 TEST_F(SimLibrary, TranscriptRecordsEveryCallWithItsArguments) {
   WriteScenario(R"({"quit_ends_server": false})");
+  setenv("TOLVAVR_APPKEY", "t.k", 1);
+  unsetenv("TOLVAVR_VKVALIDATION");
   EVRInitError error = VRInitError_Unknown;
   VR_InitInternal2(&error, VRApplication_Bootstrapper, "{\n   \"k\" : true\n}\n");
   ASSERT_EQ(error, VRInitError_None);
@@ -173,10 +175,11 @@ TEST_F(SimLibrary, TranscriptRecordsEveryCallWithItsArguments) {
   panel->QuitRequest(false);
   VR_ShutdownInternal();
   VR_InitInternal2(&error, VRApplication_Background, nullptr);
+  unsetenv("TOLVAVR_APPKEY");
 
   const std::string pid = std::to_string(event.data.process.pid);
   const std::vector<std::string> expected = {
-      R"({"call":"VR_InitInternal2","type":7,"startup_info":"{\n   \"k\" : true\n}\n"})",
+      R"({"call":"VR_InitInternal2","type":7,"startup_info":"{\n   \"k\" : true\n}\n","app_key":"t.k","vkvalidation":null})",
       R"({"call":"VR_IsInterfaceVersionValid","version":"IVRSystem_023"})",
       R"({"call":"VR_GetGenericInterface","version":"IVRSystem_023"})",
       R"({"call":"VR_GetGenericInterface","version":"IVRSettings_003"})",
@@ -192,7 +195,7 @@ TEST_F(SimLibrary, TranscriptRecordsEveryCallWithItsArguments) {
       R"({"call":"VRControlPanel"})",
       R"({"call":"QuitRequest","arg":false})",
       R"({"call":"VR_ShutdownInternal"})",
-      R"({"call":"VR_InitInternal2","type":3,"startup_info":null})",
+      R"({"call":"VR_InitInternal2","type":3,"startup_info":null,"app_key":"t.k","vkvalidation":null})",
   };
   const std::vector<Json::Value> lines = sim::ReadTranscript(Transcript());
   ASSERT_EQ(lines.size(), expected.size());

@@ -93,7 +93,8 @@ CChildProcess::~CChildProcess() {
 
 bool CChildProcess::Start(const std::vector<std::string>& argv,
                           const std::vector<std::string>& env,
-                          const std::string& outputFile) {
+                          const std::string& outputFile,
+                          bool bBlockStopSignals) {
   m_sOutputFile = outputFile;
   std::vector<std::string> args = argv, envs = env;
   std::vector<char*> cArgs = CStrings(args), cEnv = CStrings(envs);
@@ -110,8 +111,17 @@ bool CChildProcess::Start(const std::vector<std::string>& argv,
     return false;
   }
   // Its own process group, so that a timeout also ends what it started.
-  int rc = posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  short flags = POSIX_SPAWN_SETPGROUP;
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  if (bBlockStopSignals) {
+    flags |= POSIX_SPAWN_SETSIGMASK;
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGINT);
+  }
+  int rc = posix_spawnattr_setflags(&attr, flags);
   if (rc == 0) rc = posix_spawnattr_setpgroup(&attr, 0);
+  if (rc == 0 && bBlockStopSignals) rc = posix_spawnattr_setsigmask(&attr, &blocked);
   if (rc == 0) rc = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   if (rc == 0) {
     rc = posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),

@@ -38,9 +38,12 @@ class CChildProcess {
   CChildProcess(const CChildProcess&) = delete;
   CChildProcess& operator=(const CChildProcess&) = delete;
 
-  // False (and a gtest failure) when the process cannot be started.
+  // False (and a gtest failure) when the process cannot be started. With
+  // `bBlockStopSignals`, SIGTERM and SIGINT start out blocked, so that a
+  // server that waits for them cannot be killed before it is ready.
   bool Start(const std::vector<std::string>& argv,
-             const std::vector<std::string>& env, const std::string& outputFile);
+             const std::vector<std::string>& env, const std::string& outputFile,
+             bool bBlockStopSignals = false);
   // Waits at most `timeout` for the end; kills the child on timeout.
   ProcessResult_t Wait(std::chrono::milliseconds timeout);
   // SIGTERM, then a bounded wait, then SIGKILL.
