@@ -9,7 +9,9 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,15 +58,43 @@ class PhysicalTempDir {
   std::string m_path;
 };
 
-// Polls `done` until it holds or the limit passes.
-bool WaitFor(const std::function<bool()>& done) {
+// Waits on `fd` until `done` holds or the limit passes: `done` is asked
+// again whenever `fd` becomes readable, whose pending input is then drained.
+bool WaitOn(int fd, const std::function<bool()>& done) {
   const auto deadline = Clock::now() + k_WaitLimit;
   while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - Clock::now());
+    if (fd < 0 || left.count() <= 0) return false;
+    pollfd p = {fd, POLLIN, 0};
+    int n = poll(&p, 1, static_cast<int>(left.count()));
+    if (n < 0 && errno != EINTR) return false;
+    char buffer[4096];
+    if (n > 0) {
+      // A pidfd is not read: it stays readable once the process has ended.
+      while (read(fd, buffer, sizeof(buffer)) > 0) {
+      }
+    }
   }
   return true;
 }
+
+// Waits for `path` to appear, watching its directory rather than polling.
+bool WaitForFile(const std::string& path) {
+  int fd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  if (fd >= 0 && inotify_add_watch(fd, fs::path(path).parent_path().c_str(),
+                                   IN_CREATE | IN_MOVED_TO) < 0) {
+    close(fd);
+    fd = -1;
+  }
+  bool found = WaitOn(fd, [&] { return fs::exists(path); });
+  if (fd >= 0) close(fd);
+  return found;
+}
+
+// A descriptor that becomes readable when the process `pid` ends, whether or
+// not it is our child; -1 when it cannot be had (ESRCH: already gone).
+int OpenPidFd(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
 
 struct HelperReport {
   std::map<std::string, std::string> values;
@@ -78,7 +108,7 @@ struct HelperReport {
 // The report the helper program writes into `dir`, waiting for it.
 bool ReadHelperReport(const std::string& dir, HelperReport* report) {
   const std::string path = dir + "/report";
-  if (!WaitFor([&] { return fs::exists(path); })) return false;
+  if (!WaitForFile(path)) return false;
   std::ifstream in(path);
   std::string line;
   while (std::getline(in, line)) {
@@ -145,11 +175,15 @@ char ReadByteWithin(int fd) {
 // status, or -1.
 int ReapWithin(pid_t pid) {
   int status = 0;
+  const int fd = OpenPidFd(pid);
   pid_t r = 0;
-  bool done = WaitFor([&] {
-    r = waitpid(pid, &status, WNOHANG);
-    return r != 0 && !(r < 0 && errno == EINTR);
+  bool done = WaitOn(fd, [&] {
+    do {
+      r = waitpid(pid, &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    return r != 0;
   });
+  if (fd >= 0) close(fd);
   if (!done) {
     kill(pid, SIGKILL);
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -297,7 +331,7 @@ TEST_F(ProcessLaunchTest, ProgramWithoutDirectoryRunsInCallersDirectory) {
                                          report + ".tmp' '" + report + "'"},
       "", &pid, false, nullptr));
   EXPECT_GT(pid, 0u);
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(report); }));
+  ASSERT_TRUE(WaitForFile(report));
   std::ifstream in(report);
   std::string dir;
   std::getline(in, dir);
@@ -315,10 +349,12 @@ TEST_F(ProcessLaunchTest, ProgramThatCannotRunStillReportsItsId) {
   ASSERT_GT(pid, 0u);
   ASSERT_NE(pid, 0xFFFFFFFFu);
   // It ends at once: gone, or a zombie waiting for its new parent.
-  EXPECT_TRUE(WaitFor([&] {
+  const int fd = OpenPidFd(static_cast<pid_t>(pid));
+  EXPECT_TRUE(WaitOn(fd, [&] {
     char state = ReadProcStat(pid).state;
     return state == 0 || state == 'Z';
   }));
+  if (fd >= 0) close(fd);
   EXPECT_TRUE(m_log.Texts().empty());
 }
 
