@@ -6,7 +6,7 @@
 #include "base/strtools_public.h"
 
 std::string GetEnvironmentVariable(const char* name) {
-  const char* value = getenv(name);
+  const char* value = name ? getenv(name) : nullptr;
   return value ? std::string(value) : std::string();
 }
 

@@ -68,7 +68,7 @@ void CLog::Log(ELogLevel level, const char* format, va_list args) {
   }
 }
 
-void CLog::Log(ELogLevel level, const char* format, ...) {
+void CLog::LogFormatted(ELogLevel level, const char* format, ...) {
   va_list args;
   va_start(args, format);
   Log(level, format, args);

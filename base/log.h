@@ -47,10 +47,16 @@ class CLog {
   // Formats into a 4096-byte buffer and dispatches to every sink in
   // registration order.
   void Log(ELogLevel level, const char* format, va_list args);
-  void Log(ELogLevel level, const char* format, ...)
-      __attribute__((format(printf, 3, 4)));
+  // The variadic form. A template, so that a first value of 0 or nullptr is
+  // formatted as a value instead of being taken for an argument list.
+  template <typename... Args>
+  void Log(ELogLevel level, const char* format, Args... args) {
+    LogFormatted(level, format, args...);
+  }
 
  private:
+  void LogFormatted(ELogLevel level, const char* format, ...);
+
   std::recursive_mutex m_callbackMutex;
   std::vector<CLogCallback*> m_vecCallbacks;
 

@@ -58,9 +58,16 @@ TEST(Log, EntryPointsFormatAndCarryTheirLevel) {
   Log(LogLevel_Warning, "warn %s", "two");
   LogThroughList(LogLevel_Detail, "list %c", '3');
   CLog::GetInstance()->Log(LogLevel_Fatal, "member %u", 4u);
+  // A first value of 0 or nullptr is a value to format, never an argument list.
+  CLog::GetInstance()->Log(LogLevel_Info, "zero %d", 0);
+  CLog::GetInstance()->Log(LogLevel_Info, "null %p", nullptr);
+  CLog::GetInstance()->Log(LogLevel_Info, "none");
 
   std::vector<LoggedMessage> got = sink.Messages();
-  ASSERT_EQ(4u, got.size());
+  ASSERT_EQ(7u, got.size());
+  EXPECT_EQ("zero 0\n", got[4].text);
+  EXPECT_EQ("null (nil)\n", got[5].text);
+  EXPECT_EQ("none\n", got[6].text);
   EXPECT_EQ(LogLevel_Info, got[0].level);
   EXPECT_EQ("plain 1\n", got[0].text);
   EXPECT_EQ(LogLevel_Warning, got[1].level);

@@ -1,11 +1,25 @@
 #include "base/strtools_public.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
-int stricmp(const char* a, const char* b) { return strcasecmp(a, b); }
+namespace {
+
+// ASCII only, whatever locale the process may have set.
+unsigned char AsciiLower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+}  // namespace
+
+int stricmp(const char* a, const char* b) {
+  const unsigned char* pa = reinterpret_cast<const unsigned char*>(a);
+  const unsigned char* pb = reinterpret_cast<const unsigned char*>(b);
+  for (;; ++pa, ++pb) {
+    const int diff = AsciiLower(*pa) - AsciiLower(*pb);
+    if (diff != 0 || *pa == '\0') return diff;
+  }
+}
 
 char* strcpy_safe(char* dest, size_t size, const char* src) {
   if (size == 0) return dest;  // nowhere to put even the terminator
@@ -16,7 +30,7 @@ char* strcpy_safe(char* dest, size_t size, const char* src) {
 
 std::string StringToLower(const std::string& s) {
   std::string out(s);
-  for (char& c : out) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  for (char& c : out) c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
   return out;
 }
 

@@ -10,34 +10,14 @@ namespace {
 
 thread_local uint32_t t_nCachedThreadId = 0;
 
-// Created before main, released at exit in reverse order of creation.
-struct StartupThreadObjects {
-  StartupThreadObjects() {
-    g_ThreadMainThreadID = ThreadGetCurrentId();
-    g_pCurThread = new CThreadLocalPtr<CThread>();
-    g_nCurThreadSuspendCount = new CThreadLocalInt<long>();
-    g_SuspendResumeLock = new CThreadMutex();
-  }
-  ~StartupThreadObjects() {
-    delete g_SuspendResumeLock;
-    g_SuspendResumeLock = nullptr;
-    delete g_nCurThreadSuspendCount;
-    g_nCurThreadSuspendCount = nullptr;
-    delete g_pCurThread;
-    g_pCurThread = nullptr;
-  }
-};
-
 }  // namespace
 
-uint32_t g_ThreadMainThreadID = 0;
-CThreadLocalPtr<CThread>* g_pCurThread = nullptr;
-CThreadLocalInt<long>* g_nCurThreadSuspendCount = nullptr;
-CThreadMutex* g_SuspendResumeLock = nullptr;
-
-namespace {
-StartupThreadObjects g_startupThreadObjects;
-}  // namespace
+// Created before main in this order and destroyed at exit in reverse: the
+// keys are deleted and the mutex destroyed.
+uint32_t g_ThreadMainThreadID = ThreadGetCurrentId();
+CThreadLocalPtr<CThread> g_pCurThread;
+CThreadLocalInt<long> g_nCurThreadSuspendCount;
+CThreadMutex g_SuspendResumeLock;
 
 void ThreadSleep(uint64_t milliseconds) {
   if (milliseconds == 0) {

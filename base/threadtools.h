@@ -84,6 +84,6 @@ class CThreadLocalInt : public CThreadLocalBase {
 // Process-wide objects made at start-up; nothing on the start-up path reads
 // them beyond their creation.
 extern uint32_t g_ThreadMainThreadID;
-extern CThreadLocalPtr<CThread>* g_pCurThread;
-extern CThreadLocalInt<long>* g_nCurThreadSuspendCount;
-extern CThreadMutex* g_SuspendResumeLock;
+extern CThreadLocalPtr<CThread> g_pCurThread;
+extern CThreadLocalInt<long> g_nCurThreadSuspendCount;
+extern CThreadMutex g_SuspendResumeLock;

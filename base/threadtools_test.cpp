@@ -33,11 +33,10 @@ TEST(ThreadTools, CurrentIdIsKernelThreadIdPerThread) {
 TEST(ThreadTools, StartupObjectsExistBeforeMain) {
   // The test runner's main thread ran the static initialisers.
   EXPECT_EQ(g_ThreadMainThreadID, static_cast<uint32_t>(getpid()));
-  ASSERT_NE(g_pCurThread, nullptr);
-  ASSERT_NE(g_nCurThreadSuspendCount, nullptr);
-  ASSERT_NE(g_SuspendResumeLock, nullptr);
-  EXPECT_TRUE(g_pCurThread->IsValid());
-  EXPECT_TRUE(g_nCurThreadSuspendCount->IsValid());
+  EXPECT_TRUE(g_pCurThread.IsValid());
+  EXPECT_TRUE(g_nCurThreadSuspendCount.IsValid());
+  EXPECT_TRUE(g_SuspendResumeLock.TryLock());
+  g_SuspendResumeLock.Unlock();
 }
 
 TEST(ThreadTools, SleepCountIsCutTo32BitsOfMicroseconds) {
