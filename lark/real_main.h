@@ -4,7 +4,9 @@
 //
 // Failure convention: 0 when the start ended as it should (shutdown mode
 // done, runtime already running, quit event or first application seen), -1
-// (255 to the parent) when it could not; the step that gave up has logged
-// why. Exceptions are not caught. With -crash the process dies of SIGSEGV.
+// (255 to the parent) when it could not. A session that cannot be opened or
+// used is logged; the shutdown mode and polling that runs out of time end
+// silently. Exceptions are not caught. With -crash the process dies of
+// SIGSEGV.
 
 int RealMain(int argc, char** argv);

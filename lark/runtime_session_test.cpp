@@ -284,6 +284,22 @@ TEST_F(SessionLogTest, MainPathLogsWhyItEnds) {
   }
 }
 
+// The shutdown mode gives up silently: its caller reads the status alone.
+TEST_F(SessionLogTest, ShutdownModeFailsWithoutALogLine) {
+  const char* const scenarios[] = {
+      R"({"background_init_error": 108})",
+      R"({"system_interface_valid": false})",
+      R"({"missing_interfaces": ["IVRControlPanel_006"]})",
+  };
+  for (size_t i = 0; i < std::size(scenarios); ++i) {
+    SCOPED_TRACE("row " + std::to_string(i) + ": " + scenarios[i]);
+    UseScenario(scenarios[i]);
+    CRecordingLogSink sink;
+    EXPECT_EQ(-1, RunShutdownMode());
+    EXPECT_TRUE(sink.Texts().empty());
+  }
+}
+
 TEST_F(SessionLogTest, MissingInternalInputIsLoggedAsInterfaceNotFound) {
   UseScenario(R"({"missing_interfaces": ["IVRInputInternal_002"]})");
   vr::IVRSystem* pSystem = nullptr;
