@@ -1,9 +1,9 @@
 #include "base/systemtime.h"
 
+#include <regex.h>
 #include <time.h>
 
 #include <cstring>
-#include <regex>
 
 #include <gtest/gtest.h>
 
@@ -71,7 +71,10 @@ TEST(SystemTime, LogTimeStringFormsNameTheCurrentLocalTime) {
     std::string stamp = GetVRLogTimeString(row.withMicroseconds);
     time_t after = time(nullptr);
     SCOPED_TRACE(stamp);
-    EXPECT_TRUE(std::regex_match(stamp, std::regex(row.shape)));
+    regex_t shape;
+    ASSERT_EQ(0, regcomp(&shape, row.shape, REG_EXTENDED | REG_NOSUB));
+    EXPECT_EQ(0, regexec(&shape, stamp.c_str(), 0, nullptr, 0));
+    regfree(&shape);
 
     struct tm parsed;
     memset(&parsed, 0, sizeof(parsed));
